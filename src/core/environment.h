@@ -1,0 +1,190 @@
+// environment.h — one processing run of a template: output buffers, scopes
+// and namespaces, the instruction stack, the effective settings, and the run
+// loop that executes element lists.
+//
+//   Environment env(tpl, data_model);
+//   std::string out;
+//   Status st = env.process(out);   // out receives the encoded output on success
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "core/configurable.h"
+#include "core/macro_def.h"
+#include "core/template_element.h"
+#include "error/template_error.h"
+#include "template/rc.h"
+#include "template/t_model.h"
+#include "template/template.h"
+
+namespace tovarn {
+
+// The largest output a run may produce, per buffer.
+inline constexpr size_t kMaxOutputBytes = 67108864;
+
+// A template's variables and macros (the main namespace, the global one, and
+// one per imported library).
+class Namespace : public RefCounted {
+ public:
+  explicit Namespace(std::string name) : name_(std::move(name)) {}
+
+  const std::string& name() const { return name_; }
+  // The variable of that name, else the macro as a macro value, else nothing.
+  std::optional<TModel> get_member(std::string_view name) const;
+  std::optional<TModel> get_variable_only(std::string_view name) const;
+  Rc<MacroDef> get_macro(std::string_view name) const;
+  void put_var(std::string name, TModel value) { vars_.insert_or_assign(std::move(name), std::move(value)); }
+  void put_macro(std::string name, Rc<MacroDef> macro) { macros_.insert_or_assign(std::move(name), std::move(macro)); }
+
+  const std::map<std::string, TModel, std::less<>>& vars() const { return vars_; }
+  const std::map<std::string, Rc<MacroDef>, std::less<>>& macros() const { return macros_; }
+  std::map<std::string, std::string>& ns_prefixes() { return ns_prefixes_; }
+
+ private:
+  std::string name_;
+  std::map<std::string, TModel, std::less<>> vars_;
+  std::map<std::string, Rc<MacroDef>, std::less<>> macros_;
+  std::map<std::string, std::string> ns_prefixes_;
+};
+
+// What executing one element asks of the run loop. #break/#continue and #stop
+// travel as Failed with their error kinds (LoopControl, Stop); loops and
+// #attempt recognise them.
+struct ExecOutcome {
+  enum class Kind : uint8_t { Normal, Failed, Returned, Inline, InlineOne };
+  Kind kind = Kind::Normal;
+  const ElementList* list = nullptr;  // Inline
+  const Element* one = nullptr;       // InlineOne
+  std::optional<Error> error;         // Failed
+  std::optional<TModel> value;        // Returned (functions)
+
+  static ExecOutcome normal() { return {}; }
+  static ExecOutcome failed(Error e) {
+    ExecOutcome o;
+    o.kind = Kind::Failed;
+    o.error.emplace(std::move(e));
+    return o;
+  }
+  static ExecOutcome from(Status st) { return st.ok() ? normal() : failed(st.take_error()); }
+  static ExecOutcome returned(std::optional<TModel> v) {
+    ExecOutcome o;
+    o.kind = Kind::Returned;
+    o.value = std::move(v);
+    return o;
+  }
+  static ExecOutcome inline_list(const ElementList& l) {
+    ExecOutcome o;
+    o.kind = Kind::Inline;
+    o.list = &l;
+    return o;
+  }
+  static ExecOutcome inline_one(const Element& e) {
+    ExecOutcome o;
+    o.kind = Kind::InlineOne;
+    o.one = &e;
+    return o;
+  }
+};
+
+// The result of running an element list.
+struct RunSignal {
+  enum class Kind : uint8_t { Done, Failed, Returned };
+  Kind kind = Kind::Done;
+  std::optional<Error> error;
+  std::optional<TModel> value;
+
+  static RunSignal done() { return {}; }
+  bool is_done() const { return kind == Kind::Done; }
+};
+
+class Environment {
+ public:
+  Environment(Rc<Template> tpl, TModel data_model);
+  Environment(const Environment&) = delete;
+  Environment& operator=(const Environment&) = delete;
+
+  // Runs the main template; on success appends the encoded output to `sink`.
+  Status process(std::string& sink);
+
+  // Runs a list of elements in order (the run loop).
+  RunSignal run(const ElementList& elements);
+  // run() for bodies where #return is not allowed.
+  Status run_elements(const ElementList& elements);
+
+  // Appends text to the active capture buffer, else to the main output.
+  Status emit(std::string_view text);
+  // Runs elements with their output diverted; returns the signal and the
+  // captured text (invalid UTF-8 replaced).
+  std::pair<RunSignal, std::string> capture(const ElementList& elements);
+
+  // Pushes the element's instruction frame when its kind has one; returns
+  // whether it pushed.
+  bool push_instruction_frame(const Element& element);
+  void pop_instruction_frame();
+
+  // Variable lookup through local scopes, namespaces, the data model and the
+  // shared variables.
+  Result<TModel> get_variable(std::string_view name);
+  void set_variable(std::string name, TModel value);
+  void set_global_variable(std::string name, TModel value);
+
+  const Settings& settings() const { return own_settings_ ? *own_settings_ : *base_settings_; }
+  // The run's private copy of the settings, made on first use (#setting).
+  Settings& mutable_settings();
+
+  const Rc<Template>& main_template() const { return template_; }
+  const std::string& current_template_name() const { return *current_template_name_; }
+  bool auto_escaping() const { return auto_escaping_; }
+  const TModel& data_model() const { return data_model_; }
+  const Rc<Namespace>& main_namespace() const { return main_ns_; }
+  const Rc<Namespace>& current_namespace() const { return current_ns_; }
+  const Rc<Namespace>& global_namespace() const { return global_ns_; }
+  std::string& output() { return output_; }
+
+  // The frames an error is given: the failing instruction, then the flagged
+  // frames below it.
+  std::vector<StackFrame> trace_frames() const;
+
+ private:
+  // One instruction-stack entry; the description is rendered only when an
+  // error needs it.
+  struct Frame {
+    const Element* element;
+    const std::string* template_name;
+    const std::string* macro_name;
+    bool auto_escaped;
+    bool shown_in_trace;
+  };
+
+  ExecOutcome exec(const Element& element);
+  Status attach_to_error(Error& e, const Element& element);
+  Status finish(std::string& sink);
+  Status handle_exception(Error e, std::string& sink);
+
+  Rc<Template> template_;
+  TModel data_model_;
+  const Settings* base_settings_;
+  std::unique_ptr<Settings> own_settings_;
+
+  std::string output_;
+  std::string* capture_ = nullptr;  // the active capture buffer, when capturing
+
+  Rc<Namespace> main_ns_;
+  Rc<Namespace> current_ns_;
+  Rc<Namespace> global_ns_;
+
+  std::vector<Frame> instruction_stack_;
+  const std::string* current_template_name_;
+  const std::string* macro_name_ = nullptr;
+  bool auto_escaping_ = false;
+};
+
+}  // namespace tovarn
