@@ -181,30 +181,4 @@ void clean_up_top_level(ElementList& elements) {
   elements.erase(elements.begin() + static_cast<std::ptrdiff_t>(k), elements.end());
 }
 
-// ---------------------------------------------------------------------------
-// Entry points of the grammar parts still to be written. Each reports its
-// construct as unsupported, at the construct's position, so that no template
-// is silently mis-parsed meanwhile. The directive, expression and header
-// units replace these bodies.
-
-Result<Element> Parser::dispatch_directive(std::string_view name, Pos tag_start) {
-  return error_at(tag_start, "Directive #" + std::string(name) + " is not supported yet.");
-}
-
-Result<Element> Parser::parse_interpolation(Pos start, bool numerical) {
-  return error_at(start, "Interpolations are not supported yet.");
-}
-
-Result<Element> Parser::parse_unified_call(Pos tag_start) {
-  return error_at(tag_start, "User-defined directive calls are not supported yet.");
-}
-
-Status Parser::parse_tvl_header() { return error_at(tag_start, "The #tvl header is not supported yet."); }
-
-// White-space stripping hook: runs only when the stripping flag is on.
-void Parser::strip_whitespace(ElementList& elements) {}
-
-// Nothing to collect until #macro and #function are parsed.
-void Parser::sync_macro_defs(const ElementList& elements, Template& tpl) {}
-
 }  // namespace tovarn

@@ -1,0 +1,33 @@
+// eval.h — evaluating expressions to values, and the shared operations built
+// on it: truth of a value, comparison, lenient evaluation for existence tests.
+//
+//   ASSIGN_OR_RETURN(TModel v, eval(env, expr));
+//   ASSIGN_OR_RETURN(bool b, model_to_boolean(env, v));
+#pragma once
+
+#include <cstdint>
+
+#include "core/environment.h"
+#include "core/expression/expr.h"
+#include "error/template_error.h"
+#include "template/t_model.h"
+
+namespace tovarn {
+
+// The value of `expr`, or the error that evaluating it raised.
+Result<TModel> eval(Environment& env, const Expr& expr);
+
+// eval(), except that an invalid-reference error of a Variable or a
+// Parenthetical gives the Null value.
+Result<TModel> eval_lenient(Environment& env, const Expr& expr);
+
+// The truth of a value (booleans; Null and others per the rules of the language).
+Result<bool> model_to_boolean(Environment& env, const TModel& value);
+
+// Comparison operators of compare_models.
+enum class CompareOp : uint8_t { Eq = 0, Ne = 1, Gt = 2, Ge = 3, Lt = 4, Le = 5 };
+
+// Compares two values with the operator's type rules and messages.
+Result<bool> compare_models(const TModel& left, const TModel& right, CompareOp op);
+
+}  // namespace tovarn
