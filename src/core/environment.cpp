@@ -3,6 +3,7 @@
 #include "core/environment.h"
 
 #include "core/exec.h"
+#include "cache/template_name_format.h"
 #include "core/output_format.h"
 #include "template/charset.h"
 #include "template/configuration.h"
@@ -239,6 +240,37 @@ void Environment::set_variable(std::string name, TModel value) { current_ns_->pu
 
 void Environment::set_global_variable(std::string name, TModel value) {
   global_ns_->put_var(std::move(name), std::move(value));
+}
+
+std::string Environment::resolve_template_name(std::string_view name) const {
+  return tovarn::resolve_template_name(current_template_name(), name);
+}
+
+Result<LookupOutcome> Environment::lookup_template(std::string_view name, bool parse,
+                                                   std::optional<std::string_view> encoding) {
+  const Configuration& cfg = *template_->configuration;
+  std::optional<Error> remembered;
+  for (const std::string& candidate : lookup_candidate_names(name, settings().locale)) {
+    LookupOutcome out;
+    if (parse) {
+      Result<Rc<Template>> t = cfg.get_template_encoded(candidate, encoding);
+      if (!t.ok()) {
+        remembered.emplace(t.take_error());
+        continue;
+      }
+      out.result.parsed = std::move(t).value();
+    } else {
+      ASSIGN_OR_RETURN(std::unique_ptr<TemplateSource> source, cfg.loader->find(candidate));
+      if (!source) continue;
+      ASSIGN_OR_RETURN(std::string text, cfg.loader->read_encoded(*source, encoding.value_or("UTF-8")));
+      out.result.raw = std::move(text);
+    }
+    out.found_name = candidate;
+    return out;
+  }
+  LookupOutcome missing;
+  missing.missing.emplace(remembered ? std::move(*remembered) : Error::not_found(std::string(name)));
+  return missing;
 }
 
 // ---- Template ----------------------------------------------------------------

@@ -55,6 +55,23 @@ class Namespace : public RefCounted {
   std::map<std::string, std::string> ns_prefixes_;
 };
 
+// What a template lookup found: a parsed template or, when no parsing was
+// asked for, the raw source text.
+struct LookupResult {
+  Rc<Template> parsed;           // set when parsing was asked for
+  std::optional<std::string> raw;  // set otherwise
+};
+
+// The answer of Environment::lookup_template: Found (the candidate name and
+// its result) or Missing (the error that says why nothing usable was found,
+// which callers may ignore).
+struct LookupOutcome {
+  std::optional<std::string> found_name;
+  LookupResult result;
+  std::optional<Error> missing;
+  bool found() const { return found_name.has_value(); }
+};
+
 // What executing one element asks of the run loop. #break/#continue and #stop
 // travel as Failed with their error kinds (LoopControl, Stop); loops and
 // #attempt recognise them.
@@ -135,6 +152,12 @@ class Environment {
   Result<TModel> get_variable(std::string_view name);
   void set_variable(std::string name, TModel value);
   void set_global_variable(std::string name, TModel value);
+
+  // A name written in the current template turned into a full name.
+  std::string resolve_template_name(std::string_view name) const;
+  // Searches the localized candidates of `name` (when the locale setting is
+  // not empty), each expanded by acquisition, in order.
+  Result<LookupOutcome> lookup_template(std::string_view name, bool parse, std::optional<std::string_view> encoding);
 
   const Settings& settings() const { return own_settings_ ? *own_settings_ : *base_settings_; }
   // The run's private copy of the settings, made on first use (#setting).

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/environment.h"
+#include "cache/string_template_loader.h"
 #include "template/configuration.h"
 #include "template/simple_hash.h"
 
@@ -168,6 +169,52 @@ TEST(Environment, ClassicCompatibleMissingIsNull) {
   Result<TModel> v = env.get_variable("nope");
   ASSERT_TRUE(v.ok());
   EXPECT_TRUE(v->is_null());
+}
+
+}  // namespace
+}  // namespace tovarn
+
+namespace tovarn {
+namespace {
+
+TEST(Environment, LookupTemplateOrder) {
+  Settings s;
+  s.locale = "en_US";
+  auto t = make_template({}, s);
+  auto& loader = static_cast<StringLoader&>(*t->configuration->loader);
+  loader.put("a/b/x.tvl", "deep plain");
+  loader.put("x_en_US.tvl", "root localized");
+  Environment env(t, empty_hash());
+
+  // Localized candidates come first, each expanded deepest directory first.
+  Result<LookupOutcome> raw = env.lookup_template("a/b/*/x.tvl", false, std::nullopt);
+  ASSERT_TRUE(raw.ok());
+  ASSERT_TRUE(raw->found());
+  EXPECT_EQ("x_en_US.tvl", *raw->found_name);
+  EXPECT_EQ("root localized", *raw->result.raw);
+
+  Result<LookupOutcome> none = env.lookup_template("nope.tvl", false, std::nullopt);
+  ASSERT_TRUE(none.ok());
+  ASSERT_FALSE(none->found());
+  EXPECT_EQ("Template not found for name \"nope.tvl\".", none->missing->to_user_message());
+
+  // With parsing, a broken more specific candidate is passed over.
+  loader.put("p_en.tvl", "<#-- never closed");
+  loader.put("p.tvl", "fine");
+  Result<LookupOutcome> parsed = env.lookup_template("p.tvl", true, std::nullopt);
+  ASSERT_TRUE(parsed.ok());
+  ASSERT_TRUE(parsed->found());
+  EXPECT_EQ("p.tvl", *parsed->found_name);
+  EXPECT_EQ("p.tvl", parsed->result.parsed->name);
+}
+
+TEST(Environment, ResolveTemplateName) {
+  auto t = make_template({});
+  t->name = "pages/home.tvl";
+  Environment env(t, empty_hash());
+  EXPECT_EQ("pages/footer.tvl", env.resolve_template_name("footer.tvl"));
+  EXPECT_EQ("lib/x.tvl", env.resolve_template_name("../lib/x.tvl"));
+  EXPECT_EQ("/abs.tvl", env.resolve_template_name("/abs.tvl"));
 }
 
 }  // namespace
