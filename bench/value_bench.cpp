@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "template/simple_hash.h"
+#include "core/arithmetic_engine.h"
 #include "template/t_model.h"
 
 namespace tovarn {
@@ -56,7 +57,7 @@ void BM_AddInts(benchmark::State& state) {
   TNumber a = TNumber::from_int(12345), b = TNumber::from_int(-678);
   for (auto _ : state) {
     benchmark::DoNotOptimize(a);
-    std::optional<TNumber> r = add_int_fast(a, b);
+    Result<TNumber> r = arithmetic(ArithOp::Add, a, b);
     benchmark::DoNotOptimize(r);
   }
 }
@@ -69,7 +70,7 @@ void BM_AddIntValues(benchmark::State& state) {
   for (auto _ : state) {
     Result<TNumber> x = a.get_number();
     Result<TNumber> y = b.get_number();
-    TModel sum = TModel::from_number(*add_int_fast(x.value(), y.value()));
+    TModel sum = TModel::from_number(arithmetic(ArithOp::Add, x.value(), y.value()).value());
     benchmark::DoNotOptimize(sum);
   }
 }

@@ -293,17 +293,4 @@ std::string TNumber::to_plain_string() const {
 std::string float_plain_text(float v) { return plain_text(v); }
 std::string double_plain_text(double v) { return plain_text(v); }
 
-std::optional<TNumber> add_int_fast(const TNumber& a, const TNumber& b) {
-  auto small = [](const TNumber& n) { return n.kind() == NumberKind::Int || n.kind() == NumberKind::Long; };
-  if (!small(a) || !small(b)) return std::nullopt;
-  int64_t sum;
-  if (__builtin_add_overflow(a.long_value(), b.long_value(), &sum)) {
-    BigInteger big = BigInteger(static_cast<long>(a.long_value())) + BigInteger(static_cast<long>(b.long_value()));
-    return TNumber::from_big_integer(std::move(big));
-  }
-  if (sum >= std::numeric_limits<int32_t>::min() && sum <= std::numeric_limits<int32_t>::max())
-    return TNumber::from_int(static_cast<int32_t>(sum));
-  return TNumber::from_long(sum);
-}
-
 }  // namespace tovarn

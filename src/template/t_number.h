@@ -123,10 +123,5 @@ class TNumber {
 std::string float_plain_text(float v);
 std::string double_plain_text(double v);
 
-// Int/Long addition without the decimal engine: the result has the kind the
-// exact decimal sum would shrink to (Int, Long, or BigInteger on overflow).
-// Returns nothing when either operand is not Int or Long.
-//   add_int_fast(TNumber::from_int(INT32_MAX), TNumber::from_int(1))  -> Long 2147483648
-std::optional<TNumber> add_int_fast(const TNumber& a, const TNumber& b);
 
 }  // namespace tovarn
