@@ -2,6 +2,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 
 #include "core/expression/expr.h"
 #include "core/template_element.h"
@@ -16,5 +17,17 @@ struct DollarVariable : ElementData {
   std::optional<int> min_fraction_digits;
   std::optional<int> max_fraction_digits;
 };
+
+class Environment;
+struct ExecOutcome;
+
+// Executes a DollarVariable element: evaluates the expression and writes the
+// value, escaped as the escape stack, the output format and the
+// auto-escaping flag say (`${x}`), or as a legacy-formatted number (`#{x; m1M2}`).
+ExecOutcome exec_dollar_variable(Environment& env, const Element& element);
+
+// The instruction-stack description: "${expr}" (followed by " auto-escaped"
+// when escaping was in force) or "#{expr}".
+std::string describe_dollar_variable(const DollarVariable& dv, bool auto_escaped);
 
 }  // namespace tovarn

@@ -31,6 +31,38 @@ Rc<MacroDef> Namespace::get_macro(std::string_view name) const {
 
 // ---- Environment -----------------------------------------------------------
 
+namespace {
+
+bool iequals(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = char(x + 32);
+    if (y >= 'A' && y <= 'Z') y = char(y + 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+std::string html_escape_for_debug(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (char c : s) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+
 Environment::Environment(Rc<Template> tpl, TModel data_model)
     : template_(std::move(tpl)),
       data_model_(std::move(data_model)),
@@ -66,41 +98,17 @@ Status Environment::process(std::string& sink) {
     case RunSignal::Kind::Returned: return Error::misc("<#return> is illegal here (not inside a macro or function)");
     case RunSignal::Kind::Done: break;
   }
-  ASSIGN_OR_RETURN(std::string encoded, encode_output(output_, settings().output_encoding));
+  const std::string& encoding = settings().output_encoding;
+  if (encoding.empty() || iequals(encoding, "utf-8")) {  // the common case: no conversion, no copy
+    if (sink.empty()) sink.swap(output_);
+    else sink += output_;
+    return ok();
+  }
+  ASSIGN_OR_RETURN(std::string encoded, encode_output(output_, encoding));
   sink += encoded;
   return ok();
 }
 
-namespace {
-
-bool iequals(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = char(x + 32);
-    if (y >= 'A' && y <= 'Z') y = char(y + 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
-std::string html_escape_for_debug(std::string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  for (char c : s) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
-}  // namespace
 
 Status Environment::handle_exception(Error e, std::string& sink) {
   const std::string& handler = settings().template_exception_handler;
@@ -195,7 +203,7 @@ std::pair<RunSignal, std::string> Environment::capture(const ElementList& elemen
 bool Environment::push_instruction_frame(const Element& element) {
   if (!has_instruction_frame(element.kind)) return false;
   instruction_stack_.push_back(Frame{&element, current_template_name_, macro_name_,
-                                     auto_escaping_ /* escape stack joins this later */,
+                                     auto_escaping_ || !escape_stack_.empty(),
                                      shown_in_trace(element.kind)});
   return true;
 }

@@ -17,9 +17,11 @@
 #include <utility>
 #include <vector>
 
+#include "builtins/format.h"
 #include "core/configurable.h"
 #include "core/macro_def.h"
 #include "core/template_element.h"
+#include "core/value_output.h"
 #include "error/template_error.h"
 #include "template/rc.h"
 #include "template/t_model.h"
@@ -166,6 +168,15 @@ class Environment {
   const Rc<Template>& main_template() const { return template_; }
   const std::string& current_template_name() const { return *current_template_name_; }
   bool auto_escaping() const { return auto_escaping_; }
+  // #autoesc / #noautoesc change the flag for the extent of their body.
+  void set_auto_escaping(bool on) { auto_escaping_ = on; }
+  // The #escape/#noescape entries in force, innermost last.
+  EscapeStack& escape_stack() { return escape_stack_; }
+  // Parsed number patterns of this run (number_format, ?string patterns).
+  DecimalPatternCache& decimal_patterns() { return decimal_patterns_; }
+  // Installs `buffer` as the capture buffer (null: none) and returns the
+  // previous one; the caller restores it. For captures of non-element bodies.
+  std::string* swap_capture_buffer(std::string* buffer) { return std::exchange(capture_, buffer); }
   const TModel& data_model() const { return data_model_; }
   const Rc<Namespace>& main_namespace() const { return main_ns_; }
   const Rc<Namespace>& current_namespace() const { return current_ns_; }
@@ -208,6 +219,8 @@ class Environment {
   const std::string* current_template_name_;
   const std::string* macro_name_ = nullptr;
   bool auto_escaping_ = false;
+  EscapeStack escape_stack_;
+  DecimalPatternCache decimal_patterns_;
 };
 
 }  // namespace tovarn

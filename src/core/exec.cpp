@@ -3,7 +3,9 @@
 // instruction stack.
 #include "core/exec.h"
 
+#include "core/dollar_variable.h"
 #include "core/environment.h"
+#include "core/output_format_block.h"
 
 namespace tovarn {
 
@@ -63,6 +65,7 @@ std::string describe_element(const Element& element, bool auto_escaped) {
     case ElementKind::Flush: return "#flush";
     case ElementKind::BodyInstruction: return "#nested";
     case ElementKind::Fallback: return "#fallback";
+    case ElementKind::DollarVariable: return describe_dollar_variable(element.as<DollarVariable>(), auto_escaped);
     default:
       // Kinds whose payload carries expressions describe themselves once
       // their executing units exist; until then the kind name stands in.
@@ -76,6 +79,12 @@ ExecOutcome Environment::exec(const Element& element) {
     case ElementKind::TextChunk:
     case ElementKind::RawText:
       return ExecOutcome::from(emit(element.text));
+    case ElementKind::DollarVariable: return exec_dollar_variable(*this, element);
+    case ElementKind::OutputFormat: return exec_output_format(*this, element);
+    case ElementKind::AutoEsc:
+    case ElementKind::NoAutoEsc: return exec_auto_esc(*this, element);
+    case ElementKind::Escape: return exec_escape(*this, element);
+    case ElementKind::NoEscape: return exec_no_escape(*this, element);
     case ElementKind::Comment:
     case ElementKind::Inert:
     case ElementKind::T:

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/built_in.h"
 #include "template/configuration.h"
 
 namespace tovarn {
@@ -361,6 +362,7 @@ Result<ExprPtr> ExprGrammar::builtin(ExprPtr target, bool adjacent_only) {
   if (!is_known_builtin(name)) return p_.error_at(t, unknown_builtin_message(name));
   auto node = make_expr<BuiltInExpr>(ExprKind::BuiltIn, target->line, target->column);
   node->name = std::move(name);
+  node->impl = find_builtin(node->name);
   node->target = std::move(target);
   ASSIGN_OR_RETURN(const Token* next, p_.peek_tok());
   if (next->kind == Tok::LParen && (!adjacent_only || next->start == p_.last_end)) {

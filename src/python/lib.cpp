@@ -278,9 +278,12 @@ PyObject* template_process(PyObject* o, PyObject* args, PyObject* kwargs) {
     std::string out;
     Status st = self->tpl->process(*root, out);
     if (!st.ok()) return raise_template_error(st.error());
-    if (!is_valid_utf8(out))
+    PyObject* text = PyUnicode_DecodeUTF8(out.data(), static_cast<Py_ssize_t>(out.size()), "strict");
+    if (!text && PyErr_ExceptionMatches(PyExc_UnicodeDecodeError)) {
+      PyErr_Clear();
       return raise_template_error(Error::misc("template output is not valid UTF-8: " + utf8_error_description(out)));
-    return PyUnicode_DecodeUTF8(out.data(), static_cast<Py_ssize_t>(out.size()), "strict");
+    }
+    return text;
   });
 }
 

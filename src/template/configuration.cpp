@@ -7,12 +7,14 @@
 #include "cache/string_template_loader.h"
 #include "cache/template_name_format.h"
 #include "parser/grammar.h"
+#include "template/utility_transforms.h"
 
 namespace tovarn {
 
 Rc<Configuration> Configuration::create() {
   Rc<Configuration> c = make_rc<Configuration>();
   c->loader = make_rc<StringLoader>();
+  register_builtin_transforms(*c);
   return c;
 }
 

@@ -16,6 +16,7 @@ namespace {
 Rc<Configuration> config(bool strict = false) {
   Rc<Configuration> cfg = Configuration::create();
   cfg->settings.strict_syntax = strict;
+  cfg->settings.whitespace_stripping = false;  // stripping has tests of its own
   return cfg;
 }
 
@@ -58,6 +59,11 @@ Outcome parse_src(std::string_view src, bool strict = false) {
 }
 
 const std::string kEndTagNote = "(Note that Tovarn end-tags must have # or @ after the / character.)";
+
+std::string eof(std::string_view descs) {
+  return "Unexpected end of file reached. You have an unclosed " + std::string(descs) +
+         ". Check if the Tovarn end-tags are present, and aren't malformed. " + kEndTagNote;
+}
 
 std::string malformed(std::string_view name) {
   return "#" + std::string(name) +
@@ -177,25 +183,16 @@ TEST(GrammarBlockTest, BlockLoopMessages) {
       {"a\n <#-- x", "Unclosed \"<#--\"", {2, 2}},
       {"[#-- x -->", "Unclosed \"[#--\"", {1, 1}},
       // Names are lower-cased before they reach the directive grammar.
-      {"x<#IF a>", "Directive #if is not supported yet.", {1, 2}},
-      {"<#elseIf a>", "Directive #elseif is not supported yet.", {1, 1}},
-      {"<#noParse>", "Directive #noparse is not supported yet.", {1, 1}},
-      {"<#outputFormat \"HTML\">", "Directive #outputformat is not supported yet.", {1, 1}},
-      {"<#else/>", "Directive #else is not supported yet.", {1, 1}},
-      {"<#else x>", "Directive #else is not supported yet.", {1, 1}},
-      {"<#nested/>", "Directive #nested is not supported yet.", {1, 1}},
-      {"x<#tvl>", "Directive #tvl is not supported yet.", {1, 2}},
+      {"x<#IF a>", eof("#if"), {1, 8}},
+      {"<#elseIf a>", "Unexpected directive <#elseif> here (it must be inside the matching block).", {1, 1}},
+      {"<#noParse>", "Unclosed \"<#noparse>\" (missing \"</#noparse>\" or \"</noparse>\").", {1, 1}},
+      {"<#outputFormat \"HTML\">", "Unexpected end of file reached.", {1, 22}},
+      {"<#else/>", "Unexpected directive <#else> here (it must be inside the matching block).", {1, 1}},
+      {"<#nested/>", "Cannot use a \"nested\" instruction outside a macro.", {1, 1}},
+      {"x<#tvl>", "The #tvl header is only allowed at the very beginning of the template.", {1, 2}},
       // Legacy tags only without strict syntax.
-      {"<if x>y</if>", "Directive #if is not supported yet.", {1, 1}},
-      {"a <else>", "Directive #else is not supported yet.", {1, 3}},
-      {"<IF x>", "Directive #if is not supported yet.", {1, 1}},
-      // The rest of the language, still to come.
-      {"a${x}", "Interpolations are not supported yet.", {1, 2}},
-      {"a\n #{x}", "Interpolations are not supported yet.", {2, 2}},
-      {"a<@m x=1/>", "User-defined directive calls are not supported yet.", {1, 2}},
-      {"[@m/]", "User-defined directive calls are not supported yet.", {1, 1}},
-      {"<#tvl>", "The #tvl header is not supported yet.", {1, 1}},
-      {" \n\t[#TVL x]", "The #tvl header is not supported yet.", {2, 2}},
+      {"<IF x>", eof("#if"), {1, 6}},
+      {"a <else>", "Unexpected directive <#else> here (it must be inside the matching block).", {1, 3}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.src));
@@ -213,13 +210,13 @@ TEST(GrammarBlockTest, LegacyTagsFollowStrictSyntax) {
   };
   const std::vector<Case> cases = {
       {"<if x>y</if>", true, "Text@1:1..1 \"<if x>y</if>\""},
-      {"<if x>", false, "!Directive #if is not supported yet."},
+      {"<if x>y</if>", false, "If@1:1 \"\""},
       {"<if>", false, "Text@1:1..1 \"<if>\""},
       {"<stop>", false, "Text@1:1..1 \"<stop>\""},
       {"<tvl x>", false, "Text@1:1..1 \"<tvl x>\""},
       {"<br> <b>x</b>", false, "Text@1:1..1 \"<br> <b>x</b>\""},
       {"<else>", true, "Text@1:1..1 \"<else>\""},
-      {"<break/>", false, "!Directive #break is not supported yet."},
+      {"<break/>", false, "!<#break> must be nested inside a directive that supports it:  #list with \"as\", #items, #switch (or the deprecated #foreach)"},
       {"[if x]", false, "Text@1:1..1 \"[if x]\""},
   };
   for (const Case& c : cases) {
@@ -384,7 +381,7 @@ TEST(GrammarBlockTest, PendingStopIsTakenAsTheBlocksOwn) {
       {{BlockStopKind::EndOfFile, "", {3, 1}}, {}, {}, "EndOfFile()@1:10"},
       {{BlockStopKind::EndTag, "list", {3, 1}}, {"if"}, {},
        "!Encountered \"</#list>\", but at this place only this can be closed: \"#if\". This usually"},
-      {{BlockStopKind::Directive, "elseif", {3, 1}}, {"list"}, {"else"}, "!Directive #elseif is not supported yet."},
+      {{BlockStopKind::Directive, "elseif", {3, 1}}, {"list"}, {"else"}, "!Unexpected directive <#elseif> here (it"},
       {{BlockStopKind::EndOfFile, "", {3, 1}}, {"if"}, {}, "!Unexpected end of file reached. You have an unclosed #if."},
   };
   for (const Case& c : cases) {
