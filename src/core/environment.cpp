@@ -231,7 +231,16 @@ std::vector<StackFrame> Environment::trace_frames() const {
   return frames;
 }
 
+bool Environment::find_local(std::string_view name, TModel& out) const {
+  for (size_t i = local_scopes_.size(); i-- > 0;)
+    if (local_scopes_[i]->lookup(name, *this, out)) return true;
+  return false;
+}
+
 Result<TModel> Environment::get_variable(std::string_view name) {
+  TModel v;
+  if (find_local(name, v)) return v;
+  if (!macro_frames_.empty() && macro_frames_.back()->lookup(name, *this, v)) return v;
   if (auto v = current_ns_->get_member(name)) return std::move(*v);
   if (auto v = global_ns_->get_member(name)) return std::move(*v);
   if (data_model_.has(Cap::Hash)) {

@@ -57,6 +57,21 @@ class Namespace : public RefCounted {
   std::map<std::string, std::string> ns_prefixes_;
 };
 
+class Environment;
+
+// A scope of local names searched before the namespaces: the loop context of
+// a #list/#items, or names bound for a while (lambda parameters, #nested loop
+// variables, escape placeholders). Scopes live on the native stack of whoever
+// pushes them (see ScopeGuard) and are searched innermost first.
+class LocalScope {
+ public:
+  virtual ~LocalScope() = default;
+  // True when this scope answers for `name`, with the value in `out`. A scope
+  // may decline a name it holds (a null loop variable under the
+  // fallback_on_null_loop_variable setting) so that outer scopes are asked.
+  virtual bool lookup(std::string_view name, const Environment& env, TModel& out) const = 0;
+};
+
 // What a template lookup found: a parsed template or, when no parsing was
 // asked for, the raw source text.
 struct LookupResult {
@@ -149,9 +164,18 @@ class Environment {
   bool push_instruction_frame(const Element& element);
   void pop_instruction_frame();
 
-  // Variable lookup through local scopes, namespaces, the data model and the
-  // shared variables.
+  // Variable lookup: local scopes (innermost first), the innermost macro
+  // frame's locals, the current namespace, the global namespace, the data
+  // model, the shared variables.
   Result<TModel> get_variable(std::string_view name);
+  // The local value of `name` from the local scopes alone, or null.
+  bool find_local(std::string_view name, TModel& out) const;
+
+  // The local-scope stack (innermost last). Macro calls swap it out so that a
+  // macro body does not see its caller's loop variables.
+  std::vector<const LocalScope*>& local_scopes() { return local_scopes_; }
+  // The macro-frame locals stack (innermost last); only the innermost is searched.
+  std::vector<const LocalScope*>& macro_frames() { return macro_frames_; }
   void set_variable(std::string name, TModel value);
   void set_global_variable(std::string name, TModel value);
 
@@ -216,11 +240,40 @@ class Environment {
   Rc<Namespace> global_ns_;
 
   std::vector<Frame> instruction_stack_;
+  std::vector<const LocalScope*> local_scopes_;
+  std::vector<const LocalScope*> macro_frames_;
   const std::string* current_template_name_;
   const std::string* macro_name_ = nullptr;
   bool auto_escaping_ = false;
   EscapeStack escape_stack_;
   DecimalPatternCache decimal_patterns_;
+};
+
+// Pushes a local scope for the guard's lifetime.
+//   NamedScope scope(...);  ScopeGuard g(env, scope);
+class ScopeGuard {
+ public:
+  ScopeGuard(Environment& env, const LocalScope& scope) : scopes_(env.local_scopes()) { scopes_.push_back(&scope); }
+  ~ScopeGuard() { scopes_.pop_back(); }
+  ScopeGuard(const ScopeGuard&) = delete;
+  ScopeGuard& operator=(const ScopeGuard&) = delete;
+
+ private:
+  std::vector<const LocalScope*>& scopes_;
+};
+
+// Hides every local scope until destroyed: a macro or function body must not
+// see its caller's loop variables or lambda parameters.
+class ScopeBarrier {
+ public:
+  explicit ScopeBarrier(Environment& env) : scopes_(env.local_scopes()) { saved_.swap(scopes_); }
+  ~ScopeBarrier() { scopes_.swap(saved_); }
+  ScopeBarrier(const ScopeBarrier&) = delete;
+  ScopeBarrier& operator=(const ScopeBarrier&) = delete;
+
+ private:
+  std::vector<const LocalScope*>& scopes_;
+  std::vector<const LocalScope*> saved_;
 };
 
 }  // namespace tovarn

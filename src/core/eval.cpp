@@ -169,10 +169,7 @@ Result<TModel> apply_step(Environment& env, const Expr& node, const TModel& left
   return Error::misc("Internal error: " + std::string(expr_kind_name(node.kind)) + " is not a chain step");
 }
 
-Result<TModel> eval_variable(Environment& env, const VariableExpr& node) {
-  if (const TModel* v = find_local_binding(env, node.name)) return *v;
-  return env.get_variable(node.name);
-}
+Result<TModel> eval_variable(Environment& env, const VariableExpr& node) { return env.get_variable(node.name); }
 
 // The nodes that are not chain steps (and chain-ending built-in chains).
 Result<TModel> eval_operand(Environment& env, const Expr& e) {

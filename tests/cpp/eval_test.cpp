@@ -864,7 +864,7 @@ TEST(Eval, LocalBindingsNestAndHide) {
     {
       LocalBindings inner(*run.env, x, two);
       EXPECT_EQ("Int 2", eval_text(run, "x"));
-      LocalBindingsBarrier barrier;
+      ScopeBarrier barrier(*run.env);
       EXPECT_EQ("MISSING: x", eval_text(run, "x"));
     }
     EXPECT_EQ("Int 1", eval_text(run, "x"));

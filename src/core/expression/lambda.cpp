@@ -7,10 +7,6 @@ namespace tovarn {
 
 namespace {
 
-// The innermost binding frame of this thread. Frames live on the native
-// stack of whoever binds, so the chain follows the call nesting exactly.
-thread_local LocalBindings* t_innermost = nullptr;
-
 class LambdaModel final : public ModelObject {
  public:
   explicit LambdaModel(Rc<LambdaValue> payload) noexcept
@@ -34,25 +30,20 @@ Result<TModel> call_lambda(Environment& env, const LambdaValue& lambda, std::spa
   return eval(env, lambda.body());
 }
 
-LocalBindings::LocalBindings(const Environment& env, std::span<const std::string> names,
-                             std::span<const TModel> values) noexcept
-    : env_(&env), names_(names), values_(values), outer_(t_innermost) {
-  t_innermost = this;
+LocalBindings::LocalBindings(Environment& env, std::span<const std::string> names, std::span<const TModel> values)
+    : scopes_(env.local_scopes()), names_(names), values_(values) {
+  scopes_.push_back(this);
 }
 
-LocalBindings::~LocalBindings() { t_innermost = outer_; }
+LocalBindings::~LocalBindings() { scopes_.pop_back(); }
 
-LocalBindingsBarrier::LocalBindingsBarrier() noexcept : saved_(t_innermost) { t_innermost = nullptr; }
-
-LocalBindingsBarrier::~LocalBindingsBarrier() { t_innermost = saved_; }
-
-const TModel* find_local_binding(const Environment& env, std::string_view name) noexcept {
-  for (const LocalBindings* f = t_innermost; f; f = f->outer_) {
-    if (f->env_ != &env) continue;
-    for (size_t i = f->names_.size(); i-- > 0;)
-      if (f->names_[i] == name) return &f->values_[i];
-  }
-  return nullptr;
+bool LocalBindings::lookup(std::string_view name, const Environment&, TModel& out) const {
+  for (size_t i = names_.size(); i-- > 0;)
+    if (names_[i] == name) {
+      out = values_[i];
+      return true;
+    }
+  return false;
 }
 
 }  // namespace tovarn

@@ -7,13 +7,15 @@
 // environment's own scopes. A bound name hides every other variable of that
 // name until the binding object is destroyed:
 //
-//   LocalBindings b(env, "x", item);          // x is `item` until b goes away
+//   LocalBindings b(env, name, item);         // `name` is `item` until b goes away
 //   ASSIGN_OR_RETURN(TModel r, eval(env, body));
 //
 //   ASSIGN_OR_RETURN(TModel f, eval(env, lambda_arg_expr));
 //   const LambdaValue* l = f.internal_as<LambdaValue>();  // null: not a lambda
 //   ASSIGN_OR_RETURN(TModel r, call_lambda(env, *l, {item}));
 #pragma once
+
+#include "core/environment.h"
 
 #include <span>
 #include <string>
@@ -52,44 +54,29 @@ TModel make_lambda_value(const LambdaExpr& node);
 //   "The lambda with 1 parameter(s) was called with 2 argument(s)."
 Result<TModel> call_lambda(Environment& env, const LambdaValue& lambda, std::span<const TModel> args);
 
-// Binds names to values for the lifetime of the object (innermost wins).
-// `names` and `values` must outlive the object and have equal sizes.
-class LocalBindings {
+// Binds names to values for the lifetime of the object (innermost wins), as
+// a local scope of the environment. `names` and `values` must outlive the
+// object and have equal sizes.
+//   LocalBindings b(env, name, item);   // `name` reads as `item` until b goes away
+class LocalBindings final : public LocalScope {
  public:
-  LocalBindings(const Environment& env, std::span<const std::string> names, std::span<const TModel> values) noexcept;
+  LocalBindings(Environment& env, std::span<const std::string> names, std::span<const TModel> values);
   // One name, as #escape placeholders need.
-  LocalBindings(const Environment& env, const std::string& name, const TModel& value) noexcept
+  LocalBindings(Environment& env, const std::string& name, const TModel& value)
       : LocalBindings(env, std::span<const std::string>(&name, 1), std::span<const TModel>(&value, 1)) {}
   // The bound name and value are referred to, not copied: temporaries would dangle.
-  LocalBindings(const Environment&, std::string&&, const TModel&) = delete;
-  LocalBindings(const Environment&, const std::string&, TModel&&) = delete;
+  LocalBindings(Environment&, std::string&&, const TModel&) = delete;
+  LocalBindings(Environment&, const std::string&, TModel&&) = delete;
   LocalBindings(const LocalBindings&) = delete;
   LocalBindings& operator=(const LocalBindings&) = delete;
-  ~LocalBindings();
+  ~LocalBindings() override;
+
+  bool lookup(std::string_view name, const Environment& env, TModel& out) const override;
 
  private:
-  friend const TModel* find_local_binding(const Environment& env, std::string_view name) noexcept;
-  friend class LocalBindingsBarrier;
-  const Environment* env_;
+  std::vector<const LocalScope*>& scopes_;
   std::span<const std::string> names_;
   std::span<const TModel> values_;
-  LocalBindings* outer_;
 };
-
-// Hides every binding made so far until destroyed: a macro or function body
-// called from a lambda must not see the lambda's parameters.
-class LocalBindingsBarrier {
- public:
-  LocalBindingsBarrier() noexcept;
-  LocalBindingsBarrier(const LocalBindingsBarrier&) = delete;
-  LocalBindingsBarrier& operator=(const LocalBindingsBarrier&) = delete;
-  ~LocalBindingsBarrier();
-
- private:
-  LocalBindings* saved_;
-};
-
-// The innermost binding of `name` made for `env`, or null.
-const TModel* find_local_binding(const Environment& env, std::string_view name) noexcept;
 
 }  // namespace tovarn
