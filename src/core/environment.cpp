@@ -71,6 +71,7 @@ Environment::Environment(Rc<Template> tpl, TModel data_model)
     own_settings_ = std::make_unique<Settings>(*base_settings_);
     template_->own_settings->apply_to(*own_settings_);
   }
+  start_time_zone_ = settings().time_zone;
   output_.reserve(128);
   main_ns_ = make_rc<Namespace>(template_->name);
   main_ns_->ns_prefixes() = template_->ns_prefixes;

@@ -188,6 +188,8 @@ class Environment {
   const Settings& settings() const { return own_settings_ ? *own_settings_ : *base_settings_; }
   // The run's private copy of the settings, made on first use (#setting).
   Settings& mutable_settings();
+  // The time zone the run started with (what `#setting time_zone="default"` restores).
+  const TzSetting& start_time_zone() const { return start_time_zone_; }
 
   const Rc<Template>& main_template() const { return template_; }
   const std::string& current_template_name() const { return *current_template_name_; }
@@ -231,6 +233,7 @@ class Environment {
   TModel data_model_;
   const Settings* base_settings_;
   std::unique_ptr<Settings> own_settings_;
+  TzSetting start_time_zone_;
 
   std::string output_;
   std::string* capture_ = nullptr;  // the active capture buffer, when capturing

@@ -3,9 +3,21 @@
 // instruction stack.
 #include "core/exec.h"
 
+#include "core/assignment.h"
 #include "core/dollar_variable.h"
 #include "core/environment.h"
+#include "core/if_block.h"
+#include "core/include.h"
+#include "core/iterator_block.h"
+#include "core/library_load.h"
+#include "core/macro_def.h"
 #include "core/output_format_block.h"
+#include "core/setting_element.h"
+#include "core/stop_return.h"
+#include "core/switch_block.h"
+#include "core/transform_block.h"
+#include "core/unified_call.h"
+#include "core/visit_node.h"
 
 namespace tovarn {
 
@@ -16,8 +28,6 @@ bool has_instruction_frame(ElementKind kind) {
     case ElementKind::List:
     case ElementKind::Items:
     case ElementKind::Assignment:
-    case ElementKind::GlobalAssignment:
-    case ElementKind::LocalAssignment:
     case ElementKind::MacroDef:
     case ElementKind::UnifiedCall:
     case ElementKind::BodyInstruction:
@@ -58,18 +68,88 @@ bool shown_in_trace(ElementKind kind) {
   }
 }
 
+namespace {
+
+std::string desc(const Expr* e) { return e ? expr_desc(*e) : std::string(); }
+
+// "#return" or "#return {expr}".
+std::string with_optional(std::string_view head, const Expr* e) {
+  return e ? std::string(head) + " " + expr_desc(*e) : std::string(head);
+}
+
+std::string join_exprs(const ExprList& list) {
+  std::string out;
+  for (const ExprPtr& e : list) {
+    if (!out.empty()) out += ", ";
+    out += expr_desc(*e);
+  }
+  return out;
+}
+
+std::string describe_call(const UnifiedCall& c) {
+  std::string s = "@" + c.target.description();
+  for (size_t i = 0; i < c.args.size(); ++i) {
+    s += i == 0 ? " " : ", ";
+    if (c.args[i].name) s += *c.args[i].name + "=";
+    s += expr_desc(*c.args[i].value);
+  }
+  for (size_t i = 0; i < c.loop_vars.size(); ++i) {
+    s += i == 0 ? "; " : ", ";
+    s += c.loop_vars[i];
+  }
+  return s;
+}
+
+}  // namespace
+
 std::string describe_element(const Element& element, bool auto_escaped) {
   switch (element.kind) {
+    case ElementKind::DollarVariable: return describe_dollar_variable(element.as<DollarVariable>(), auto_escaped);
+    case ElementKind::If: return "#if " + desc(element.as<IfBlock>().branches.front().condition.get());
+    case ElementKind::List: {
+      const IteratorBlock& b = element.as<IteratorBlock>();
+      std::string s = "#list " + desc(b.list_expr.get());
+      if (b.has_loop_var()) s += " as " + b.loop_var;
+      if (b.loop_var2) s += ", " + *b.loop_var2;
+      return s;
+    }
+    case ElementKind::Items: {
+      const Items& b = element.as<Items>();
+      std::string s = "#items as " + b.loop_var;
+      if (b.loop_var2) s += ", " + *b.loop_var2;
+      return s;
+    }
+    case ElementKind::Assignment: {
+      const Assignment& a = element.as<Assignment>();
+      std::string s = std::string(assignment_directive_name(a.scope)) + " " + a.target + " " +
+                      std::string(assign_op_text(a.op));
+      if (a.value) s += " " + expr_desc(*a.value);
+      return s;
+    }
+    case ElementKind::MacroDef: return macro_def_description(*element.as<MacroDefElement>().def);
+    case ElementKind::UnifiedCall: return describe_call(element.as<UnifiedCall>());
+    case ElementKind::BodyInstruction: return "#nested";
+    case ElementKind::Switch: return "#switch " + desc(element.as<SwitchBlock>().value.get());
     case ElementKind::Break: return "#break";
     case ElementKind::Continue: return "#continue";
     case ElementKind::Flush: return "#flush";
-    case ElementKind::BodyInstruction: return "#nested";
+    case ElementKind::Return: return with_optional("#return", element.as<ReturnInstruction>().value.get());
+    case ElementKind::Stop: return with_optional("#stop", element.as<StopInstruction>().message.get());
+    case ElementKind::Include: return "#include " + desc(element.as<Include>().template_name.get());
+    case ElementKind::Import: {
+      const LibraryLoad& l = element.as<LibraryLoad>();
+      return "#import " + desc(l.template_name.get()) + " as " + l.namespace_name;
+    }
+    case ElementKind::Setting: {
+      const Setting& st = element.as<Setting>();
+      return "#setting " + st.name + "=" + desc(st.value.get());
+    }
+    case ElementKind::Transform: return "#transform " + desc(element.as<TransformBlock>().transform.get());
+    case ElementKind::Visit: return with_optional("#visit", element.as<VisitNode>().node.get());
+    case ElementKind::Recurse: return with_optional("#recurse", element.as<RecurseNode>().node.get());
+    case ElementKind::On: return "#on " + join_exprs(element.as<OnBlock>().values);
     case ElementKind::Fallback: return "#fallback";
-    case ElementKind::DollarVariable: return describe_dollar_variable(element.as<DollarVariable>(), auto_escaped);
-    default:
-      // Kinds whose payload carries expressions describe themselves once
-      // their executing units exist; until then the kind name stands in.
-      return "#" + std::string(element_kind_name(element.kind));
+    default: return "#" + std::string(element_kind_name(element.kind));
   }
 }
 
@@ -85,6 +165,32 @@ ExecOutcome Environment::exec(const Element& element) {
     case ElementKind::NoAutoEsc: return exec_auto_esc(*this, element);
     case ElementKind::Escape: return exec_escape(*this, element);
     case ElementKind::NoEscape: return exec_no_escape(*this, element);
+    case ElementKind::If: return exec_if(*this, element);
+    case ElementKind::List: return exec_list(*this, element);
+    case ElementKind::Items: return exec_items(*this, element);
+    case ElementKind::Sep: return exec_sep(*this, element);
+    case ElementKind::Switch: return exec_switch(*this, element);
+    case ElementKind::Attempt: return exec_attempt(*this, element);
+    case ElementKind::Break:
+    case ElementKind::Continue: return exec_loop_control(*this, element);
+    case ElementKind::Stop: return exec_stop(*this, element);
+    case ElementKind::Flush: return exec_flush(*this, element);
+    case ElementKind::On: return exec_on(*this, element);
+    case ElementKind::Compress: return exec_compress(*this, element);
+    case ElementKind::Trim: return exec_trim(*this, element);
+    case ElementKind::Transform: return exec_transform(*this, element);
+    case ElementKind::AssignmentGroup: return exec_assignment_group(*this, element);
+    case ElementKind::Assignment: return exec_assignment(*this, element);
+    case ElementKind::BlockAssignment:
+    case ElementKind::GlobalAssignment:
+    case ElementKind::LocalAssignment: return exec_block_assignment(*this, element);
+    case ElementKind::MacroDef: return exec_macro_def(*this, element);
+    case ElementKind::UnifiedCall: return exec_unified_call(*this, element);
+    case ElementKind::BodyInstruction: return exec_body_instruction(*this, element);
+    case ElementKind::Return: return exec_return(*this, element);
+    case ElementKind::Setting: return exec_setting(*this, element);
+    case ElementKind::Include: return exec_include(*this, element);
+    case ElementKind::Import: return exec_import(*this, element);
     case ElementKind::Comment:
     case ElementKind::Inert:
     case ElementKind::T:
@@ -99,9 +205,13 @@ ExecOutcome Environment::exec(const Element& element) {
     case ElementKind::Recurse:
       return ExecOutcome::failed(Error::misc("#recurse must be given a node, or be called while visiting a node"));
     default:
-      return ExecOutcome::failed(Error::misc("Executing a " + std::string(element_kind_name(element.kind)) +
-                                             " element is not supported yet."));
+      return not_yet_supported(element);
   }
+}
+
+ExecOutcome not_yet_supported(const Element& e) {
+  return ExecOutcome::failed(
+      Error::misc("Executing a " + std::string(element_kind_name(e.kind)) + " element is not supported yet."));
 }
 
 }  // namespace tovarn

@@ -54,6 +54,9 @@ struct MacroDefElement : ElementData {
   Rc<MacroDef> def;
 };
 
+// "#macro m a b=1": the instruction-stack text of a definition.
+std::string macro_def_description(const MacroDef& def);
+
 // The value a macro or function is when read as a variable (type "macro").
 TModel macro_value(const Rc<MacroDef>& def);
 
