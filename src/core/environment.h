@@ -208,6 +208,9 @@ class Environment {
   const Rc<Namespace>& current_namespace() const { return current_ns_; }
   const Rc<Namespace>& global_namespace() const { return global_ns_; }
   std::string& output() { return output_; }
+  // The messages of the errors whose #recover bodies are running, innermost
+  // last (#attempt pushes and pops; `.error` reads the last one).
+  std::vector<std::string>& recover_messages() { return recover_messages_; }
 
   // The frames an error is given: the failing instruction, then the flagged
   // frames below it.
@@ -250,6 +253,7 @@ class Environment {
   bool auto_escaping_ = false;
   EscapeStack escape_stack_;
   DecimalPatternCache decimal_patterns_;
+  std::vector<std::string> recover_messages_;  // see recover_messages()
 };
 
 // Pushes a local scope for the guard's lifetime.

@@ -448,10 +448,17 @@ Result<ExprPtr> ExprGrammar::number_literal_expr(const Token& t) {
 // Escapes are decoded first; then each "${" starts an embedded expression
 // that runs to its matching "}".
 Result<ExprPtr> ExprGrammar::string_literal_expr(const Token& t) {
-  Result<std::string> decoded = decode_string(t.text);
+  std::vector<size_t> escaped_braces;
+  Result<std::string> decoded = decode_string(t.text, &escaped_braces);
   if (!decoded.ok()) return p_.error_at(t, decoded.error()->text);
   std::string& text = decoded.value();
-  size_t at = text.find("${");
+  // The next "${" whose brace was not written as "\{".
+  auto next_start = [&](size_t from) {
+    for (size_t at = text.find("${", from); at != std::string::npos; at = text.find("${", at + 1))
+      if (std::find(escaped_braces.begin(), escaped_braces.end(), at + 1) == escaped_braces.end()) return at;
+    return std::string::npos;
+  };
+  size_t at = next_start(0);
   if (at == std::string::npos) {
     auto node = make_expr<StringLiteralExpr>(ExprKind::StringLiteral, t.start.line, t.start.column);
     node->value = TModel::from_scalar(text);
@@ -467,7 +474,7 @@ Result<ExprPtr> ExprGrammar::string_literal_expr(const Token& t) {
     ASSIGN_OR_RETURN(ExprPtr e, embedded_expression(std::string_view(text).substr(at + 2, close - at - 2)));
     node->parts.push_back(StrPart{std::string(), std::move(e)});
     from = close + 1;
-    at = text.find("${", from);
+    at = next_start(from);
   }
   if (from < text.size()) node->parts.push_back(StrPart{text.substr(from), nullptr});
   return upcast(std::move(node));

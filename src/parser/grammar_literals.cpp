@@ -156,7 +156,7 @@ std::vector<std::string_view> make_builtin_names() {
 
 }  // namespace
 
-Result<std::string> decode_string(std::string_view raw) {
+Result<std::string> decode_string(std::string_view raw, std::vector<size_t>* escaped_braces) {
   if (raw.find('\\') == std::string_view::npos) return std::string(raw);
   std::string out;
   out.reserve(raw.size());
@@ -169,6 +169,7 @@ Result<std::string> decode_string(std::string_view raw) {
     if (i + 1 >= raw.size()) return Error::misc("The last character of string literal is backslash");
     char e = raw[++i];
     if (char s = simple_escape(e)) {
+      if (e == '{' && escaped_braces) escaped_braces->push_back(out.size());
       out += s;
     } else if (e == 'x') {
       char32_t cp = 0;

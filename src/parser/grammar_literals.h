@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "error/template_error.h"
 #include "template/t_number.h"
@@ -21,7 +22,9 @@ namespace tovarn {
 //   decode_string("a\\tb")    -> "a<TAB>b"
 //   decode_string("\\u00e9")  -> "é"
 //   decode_string("\\q")      -> error "Invalid escape sequence (\q) in a string literal"
-Result<std::string> decode_string(std::string_view raw);
+// When `escaped_braces` is given, it receives the offsets in the result of
+// the "{" characters written as "\{" (they never start an interpolation).
+Result<std::string> decode_string(std::string_view raw, std::vector<size_t>* escaped_braces = nullptr);
 
 // In `text`, the index of the '}' that ends an embedded expression starting at
 // `from` (just after "${"): the first '}' at brace depth 0, skipping quoted

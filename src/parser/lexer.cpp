@@ -480,7 +480,9 @@ Result<Token> Lexer::scan_operator(LexMode mode, Pos start) {
       if (mode == LexMode::Interpolation) return take(Tok::InterpolationEnd, 1, start);
       return error_at(start, "You can't have a \"}\" here, as there's nothing open that it could close.");
     case '>':
-      if (st_.parens == 0 && in_tag) return take(Tok::TagEnd, 1, start);
+      // Only an angle-bracket tag ends at ">"; a square-bracket tag ends at
+      // "]" alone, so there ">" always compares.
+      if (st_.parens == 0 && mode == LexMode::AngleTag) return take(Tok::TagEnd, 1, start);
       return c1 == '=' ? take(Tok::Gte, 2, start) : take(Tok::Gt, 1, start);
     case '.':
       if (c1 == '.') {

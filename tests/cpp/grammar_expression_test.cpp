@@ -355,10 +355,14 @@ TEST(GrammarExpression, LiteralValuesAreReadyModels) {
     ASSERT_TRUE(v.ok());
     EXPECT_EQ(v->view(), c.text) << c.src;
   }
-  // Escapes are decoded before "${" is looked for, so "$\{" interpolates.
+  // An escaped brace never starts an interpolation: "$\{x}" is the text ${x}.
   Result<ExprPtr> r = parse_whole(R"("$\{x}")");
   ASSERT_TRUE(r.ok());
-  EXPECT_EQ((*r)->kind, ExprKind::InterpolatedString);
+  ASSERT_EQ((*r)->kind, ExprKind::StringLiteral);
+  EXPECT_EQ((*r)->as<StringLiteralExpr>().text, "${x}");
+  Result<ExprPtr> mixed = parse_whole(R"("$\{a} ${b}")");
+  ASSERT_TRUE(mixed.ok());
+  EXPECT_EQ((*mixed)->kind, ExprKind::InterpolatedString);
 
   Result<ExprPtr> b = parse_whole("true");
   ASSERT_TRUE(b.ok());

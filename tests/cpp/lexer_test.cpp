@@ -128,7 +128,7 @@ TEST(LexerTest, EverySpellingGivesItsTokenAndPositions) {
       {"[", kAngle, Tok::LBracket, ""},
       {"{", kAngle, Tok::LBrace, ""},
       {">", kAngle, Tok::TagEnd, ""},
-      {">", kSquare, Tok::TagEnd, ""},
+      {">", kSquare, Tok::Gt, ""},  // only "]" ends a square-bracket tag
       {"]", kSquare, Tok::TagEnd, ""},
       {"/>", kAngle, Tok::EmptyTagEnd, ""},
       {"/]", kSquare, Tok::EmptyTagEnd, ""},
