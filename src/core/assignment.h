@@ -9,6 +9,8 @@
 
 #include "core/expression/expr.h"
 #include "core/template_element.h"
+#include "error/template_error.h"
+#include "template/t_model.h"
 
 namespace tovarn {
 
@@ -62,5 +64,17 @@ struct BlockAssignment : ElementData {
   ExprPtr ns_expr;  // #assign only
   ElementList body;
 };
+
+class Environment;
+
+// `current += added`: numbers add; two sequences join lazily (items are read
+// from the operands on demand); otherwise two texts join (numbers and
+// booleans formatted, markup giving its markup text, the result a plain
+// string); two listable hashes merge into a new ordered hash (the right
+// operand's values win, first places stay); other hashes combine lazily
+// (lookups ask the right operand first). Else the left operand's text
+// conversion error, or the right's.
+//   eval_add_concat(env, from_scalar("a"), from_int(1))   ->  "a1"
+Result<TModel> eval_add_concat(Environment& env, const TModel& current, const TModel& added);
 
 }  // namespace tovarn

@@ -144,6 +144,7 @@ constexpr FamilyUnit kFamilyUnits[] = {
     builtins_on_target,
     builtins_for_types,
     builtins_for_nodes,
+    builtins_for_loop_variables,
 };
 
 // The placeholder of every name whose family has not been plugged in.

@@ -75,10 +75,11 @@ Environment::Environment(Rc<Template> tpl, TModel data_model)
   output_.reserve(128);
   main_ns_ = make_rc<Namespace>(template_->name);
   main_ns_->ns_prefixes() = template_->ns_prefixes;
-  for (const auto& [name, macro] : template_->macros) main_ns_->put_macro(name, macro);
+  for (const auto& [name, macro] : template_->macros) register_macro(*main_ns_, macro);
   current_ns_ = main_ns_;
   global_ns_ = make_rc<Namespace>(template_->name);
   current_template_name_ = &template_->name;
+  executing_template_name_ = &template_->name;
   switch (settings().auto_escaping) {
     case AutoEscapingPolicy::On: auto_escaping_ = true; break;
     case AutoEscapingPolicy::Off: auto_escaping_ = false; break;

@@ -37,6 +37,17 @@ inline constexpr size_t kMaxOutputBytes = 67108864;
 class Namespace : public RefCounted {
  public:
   explicit Namespace(std::string name) : name_(std::move(name)) {}
+  // Clears the weak link, so macros registered here see that it is gone.
+  ~Namespace() override {
+    if (link_) link_->ns = nullptr;
+  }
+
+  // A weak reference to this namespace (made on first use): macros keep it
+  // to reach the namespace they were registered in without keeping it alive.
+  const Rc<NamespaceLink>& link() {
+    if (!link_) link_ = make_rc<NamespaceLink>(this);
+    return link_;
+  }
 
   const std::string& name() const { return name_; }
   // The variable of that name, else the macro as a macro value, else nothing.
@@ -55,6 +66,7 @@ class Namespace : public RefCounted {
   std::map<std::string, TModel, std::less<>> vars_;
   std::map<std::string, Rc<MacroDef>, std::less<>> macros_;
   std::map<std::string, std::string> ns_prefixes_;
+  Rc<NamespaceLink> link_;
 };
 
 class Environment;
@@ -216,6 +228,23 @@ class Environment {
   // frames below it.
   std::vector<StackFrame> trace_frames() const;
 
+  // ---- state switched by macro/function calls and #nested (macro_def.cpp,
+  // body_instruction.cpp); each swap returns the previous value for the
+  // caller to restore.
+  Rc<Namespace> swap_current_namespace(Rc<Namespace> ns) { return std::exchange(current_ns_, std::move(ns)); }
+  // The macro whose body is running (null: none); instruction frames record it.
+  const std::string* macro_name() const { return macro_name_; }
+  const std::string* swap_macro_name(const std::string* name) { return std::exchange(macro_name_, name); }
+  // The template whose text is running: the current template, or the
+  // template that defines the running macro or nested content.
+  const std::string& executing_template_name() const { return *executing_template_name_; }
+  const std::string* swap_executing_template_name(const std::string* name) {
+    return std::exchange(executing_template_name_, name);
+  }
+  // The macro-frame depth at which a #return was executed; 0 when none is
+  // pending. The call at that depth consumes it.
+  size_t& return_marker() { return return_marker_; }
+
  private:
   // One instruction-stack entry; the description is rendered only when an
   // error needs it.
@@ -250,6 +279,8 @@ class Environment {
   std::vector<const LocalScope*> macro_frames_;
   const std::string* current_template_name_;
   const std::string* macro_name_ = nullptr;
+  const std::string* executing_template_name_;
+  size_t return_marker_ = 0;
   bool auto_escaping_ = false;
   EscapeStack escape_stack_;
   DecimalPatternCache decimal_patterns_;

@@ -281,7 +281,15 @@ Result<TModel> eval_special_variable(Environment& env, const BuiltinVariableExpr
 }
 
 Result<TModel> call_function_value(Environment& env, const MacroDef& def, const ExprList& args) {
-  return Error::misc("Calling the function \"" + def.name + "\" from an expression is not supported yet.");
+  // Arguments are evaluated in the caller's context; a null or missing plain
+  // variable is passed as Null, which binding reports by parameter name.
+  CallArgValues values;
+  values.positional.reserve(args.size());
+  for (const ExprPtr& a : args) {
+    ASSIGN_OR_RETURN(TModel v, eval_lenient(env, *a));
+    values.positional.push_back(std::move(v));
+  }
+  return invoke_function(env, def, std::move(values));
 }
 
 }  // namespace tovarn

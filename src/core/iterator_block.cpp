@@ -8,6 +8,7 @@
 #include "core/eval.h"
 #include "core/exec.h"
 #include "core/expression/range.h"
+#include "parser/grammar_element_helpers.h"
 
 namespace tovarn {
 
@@ -198,10 +199,32 @@ Result<PendingItems> plain_items(Environment& env, const TModel& v) {
   return Error::misc("The value you try to list is " + type_description(v) + "; it must be a sequence or collection.");
 }
 
+// Whether the #items that belongs to a #list without "as" names two loop
+// variables (key and value): then the listing is a hash listing. Nested
+// #list bodies and macro bodies are skipped, since an #items there belongs
+// to them.
+bool items_list_pairs(const ElementList& list_body) {
+  std::vector<const ElementList*> pending{&list_body};
+  std::vector<const ElementList*> bodies;
+  while (!pending.empty()) {
+    const ElementList* body = pending.back();
+    pending.pop_back();
+    for (const Element& el : *body) {
+      if (el.kind == ElementKind::Items) return el.as<Items>().loop_var2.has_value();
+      if (el.kind == ElementKind::List || el.kind == ElementKind::MacroDef) continue;
+      bodies.clear();
+      element_bodies(el, bodies);
+      pending.insert(pending.end(), bodies.rbegin(), bodies.rend());
+    }
+  }
+  return false;
+}
+
 Result<PendingItems> listed_items(Environment& env, const IteratorBlock& b) {
   ASSIGN_OR_RETURN(TModel v, eval(env, *b.list_expr));
   if (v.same_object(TModel::gpn()) && env.settings().classic_compatible) return PendingItems();
-  if (b.loop_var2) return hash_items(v);
+  const bool hash_listing = b.has_loop_var() ? b.loop_var2.has_value() : items_list_pairs(b.body);
+  if (hash_listing) return hash_items(v);
   return plain_items(env, v);
 }
 

@@ -73,8 +73,7 @@ ExecOutcome exec_on(Environment& env, const Element& e) {
   def->template_name = env.current_template_name();
   def->line = e.line;
   def->column = e.column;
-  def->defining_namespace = env.current_namespace().get();
-  env.current_namespace()->put_macro(std::move(name).value(), std::move(def));
+  register_macro(*env.current_namespace(), def);
   return ExecOutcome::normal();
 }
 
