@@ -1,4 +1,5 @@
 """Renders examples/hello.tvl with a small data model and prints the result."""
+import datetime
 import os
 
 import tovarn
@@ -6,6 +7,13 @@ import tovarn
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 cfg = tovarn.TovConfiguration()
+cfg.set_date_format("yyyy-MM-dd")
 with open(os.path.join(HERE, "hello.tvl"), encoding="utf-8") as f:
     cfg.put_template("hello.tvl", f.read())
-print(cfg.get_template("hello.tvl").process({"user": "World"}), end="")
+data = {
+    "user": {"name": "Ada", "level": "gold"},
+    "today": datetime.date(2026, 12, 11),
+    "balance": 1234.5,
+    "orders": [{"item": "tea", "qty": 2}, {"item": "scones", "qty": 6}],
+}
+print(cfg.get_template("hello.tvl").process(data), end="")
