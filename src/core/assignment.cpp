@@ -349,7 +349,7 @@ Status run_assignment(Environment& env, const Assignment& a) {
 
 }  // namespace
 
-ExecOutcome exec_assignment_group(Environment& env, const Element& e) {
+ExecOutcome exec_assignment_group(Environment&, const Element& e) {
   return ExecOutcome::inline_list(e.as<AssignmentGroup>().assignments);
 }
 

@@ -1,5 +1,11 @@
 // macro_def.h — the definition of a #macro or #function, its element
-// payload, and its value form.
+// payload, its value form, its registration in namespaces, and the calls:
+// call_macro (`<@m/>`), invoke_function (`f()`) and the shared
+// invoke_macro_common. Frames of running calls are in macro_frame.h.
+//
+//   register_macro(*env.current_namespace(), def);
+//   ExecOutcome o = call_macro(env, *def, std::move(args), &body, &loop_vars);
+//   ASSIGN_OR_RETURN(TModel v, invoke_function(env, *def, std::move(args)));
 #pragma once
 
 #include <cstddef>
@@ -52,8 +58,8 @@ struct MacroCode : RefCounted {
 
 // A #macro or #function definition. The parser makes one per tag (the
 // MacroDefElement payload and Template::macros share it); registering it in
-// a namespace at run time may make a copy that shares `code` and records the
-// namespace.
+// a namespace makes a copy that shares `code` and records the namespace, and
+// ?with_args makes a copy that carries the bound arguments.
 //   <#macro m a b=1 rest...>  ->  name "m", params [a, b=1, rest...]
 struct MacroDef : RefCounted {
   std::string name;
