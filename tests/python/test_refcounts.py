@@ -1,5 +1,6 @@
 """Reference counts and memory stay where they were across many renders that
 read Python dicts, lists and objects."""
+import os
 import sys
 import unittest
 
@@ -39,7 +40,10 @@ class RefcountTest(unittest.TestCase):
         after = [sys.getrefcount(x) for x in watched]
         growth_kib = (rss_pages() - rss_before) * 4
         self.assertEqual(before, after)
-        self.assertLess(growth_kib, 1024, "memory grew while rendering the same template")
+        # The address sanitizer keeps freed memory in quarantine, so the
+        # resident size only says something about leaks in a normal build.
+        if not os.environ.get("TOVARN_SANITIZED"):
+            self.assertLess(growth_kib, 1024, "memory grew while rendering the same template")
 
 
 if __name__ == "__main__":
