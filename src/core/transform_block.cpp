@@ -2,6 +2,7 @@
 // #compress and #trim capture their body and write it changed; #transform
 // hands its body to a transform value, which runs and rewrites it.
 #include "core/transform_block.h"
+#include "core/unified_call.h"
 
 #include "core/environment.h"
 #include "core/eval.h"
@@ -32,34 +33,6 @@ std::string_view trim_controls(std::string_view s) {
   while (e > b && static_cast<unsigned char>(s[e - 1]) <= 0x20) --e;
   return s.substr(b, e - b);
 }
-
-// The body of a #transform as the transform sees it. A #return inside it
-// cannot travel through the transform's Status, so it is kept here and the
-// transform is stopped with a placeholder error.
-class TransformBody final : public TemplateDirectiveBody {
- public:
-  explicit TransformBody(const ElementList& body) : body_(body) {}
-
-  Status render(Environment& env) override {
-    RunSignal sig = env.run(body_);
-    switch (sig.kind) {
-      case RunSignal::Kind::Done: return ok();
-      case RunSignal::Kind::Failed: return std::move(*sig.error);
-      case RunSignal::Kind::Returned: break;
-    }
-    returned_ = true;
-    return_value_ = std::move(sig.value);
-    return Error::misc("<#return> is illegal in this context");
-  }
-
-  bool returned() const { return returned_; }
-  std::optional<TModel>& return_value() { return return_value_; }
-
- private:
-  const ElementList& body_;
-  bool returned_ = false;
-  std::optional<TModel> return_value_;
-};
 
 Result<NamedArgs> transform_args(Environment& env, const std::vector<TransformParam>& params) {
   NamedArgs args;
@@ -95,7 +68,7 @@ ExecOutcome exec_transform(Environment& env, const Element& e) {
   if (!transform.ok()) return ExecOutcome::failed(transform.take_error());
   Result<NamedArgs> args = transform_args(env, block.params);
   if (!args.ok()) return ExecOutcome::failed(args.take_error());
-  TransformBody body(block.body);
+  ElementsBody body(block.body);
   Status st = transform.value()->transform_with_body(env, args.value(), &body);
   if (body.returned()) return ExecOutcome::returned(std::move(body.return_value()));
   return ExecOutcome::from(std::move(st));

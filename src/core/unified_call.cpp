@@ -87,59 +87,6 @@ Result<CallArgValues> eval_args(Environment& env, const UnifiedCall& call) {
   return out;
 }
 
-// Binds the call's loop-variable names to the values a directive set, for
-// the extent of one rendering of the body.
-class DirectiveLoopVars final : public LocalScope {
- public:
-  DirectiveLoopVars(const std::vector<std::string>& names, const std::vector<TModel>& values)
-      : names_(names), values_(values) {}
-  bool lookup(std::string_view name, const Environment&, TModel& out) const override {
-    for (size_t i = 0; i < names_.size() && i < values_.size(); ++i)
-      if (names_[i] == name && !values_[i].is_null()) {
-        out = values_[i];
-        return true;
-      }
-    return false;
-  }
-
- private:
-  const std::vector<std::string>& names_;
-  const std::vector<TModel>& values_;
-};
-
-// The nested content handed to a directive or transform: it runs in the
-// caller's context. A #return inside it is remembered and re-raised after
-// the directive finishes, so it still reaches the macro that owns it.
-class CallBody final : public TemplateDirectiveBody {
- public:
-  CallBody(const ElementList& body, const std::vector<std::string>& names, const std::vector<TModel>& values)
-      : body_(body), names_(names), values_(values) {}
-
-  Status render(Environment& env) override {
-    DirectiveLoopVars vars(names_, values_);
-    ScopeGuard guard(env, vars);
-    RunSignal sig = env.run(body_);
-    switch (sig.kind) {
-      case RunSignal::Kind::Done: return ok();
-      case RunSignal::Kind::Failed: return std::move(*sig.error);
-      case RunSignal::Kind::Returned: break;
-    }
-    returned_ = true;
-    return_value_ = std::move(sig.value);
-    return Error::misc("<#return> is illegal in this context");
-  }
-
-  bool returned() const { return returned_; }
-  std::optional<TModel>& return_value() { return return_value_; }
-
- private:
-  const ElementList& body_;
-  const std::vector<std::string>& names_;
-  const std::vector<TModel>& values_;
-  bool returned_ = false;
-  std::optional<TModel> return_value_;
-};
-
 // Runs a value that is no macro: a user-defined directive or a transform.
 ExecOutcome run_directive_value(Environment& env, const UnifiedCall& call, const TModel& callee) {
   const bool directive = callee.has(Cap::Directive);
@@ -150,7 +97,7 @@ ExecOutcome run_directive_value(Environment& env, const UnifiedCall& call, const
   Result<CallArgValues> args = eval_args(env, call);
   if (!args.ok()) return ExecOutcome::failed(args.take_error());
   std::vector<TModel> loop_values(call.loop_vars.size(), TModel::null());
-  std::optional<CallBody> body;
+  std::optional<ElementsBody> body;
   if (call.body) body.emplace(*call.body, call.loop_vars, loop_values);
   TemplateDirectiveBody* body_ptr = body ? &*body : nullptr;
   Status st = directive ? callee->execute(env, args.value().named, loop_values, body_ptr)
@@ -202,6 +149,49 @@ ExecOutcome exec_unified_call(Environment& env, const Element& e) {
     }
   }
   return ExecOutcome::normal();
+}
+
+
+namespace {
+
+// Binds a call's loop-variable names to the values a directive set; a name
+// the directive left unset (null) is not bound.
+class DirectiveLoopVars final : public LocalScope {
+ public:
+  DirectiveLoopVars(const std::vector<std::string>& names, const std::vector<TModel>& values)
+      : names_(names), values_(values) {}
+  bool lookup(std::string_view name, const Environment&, TModel& out) const override {
+    for (size_t i = 0; i < names_.size() && i < values_.size(); ++i)
+      if (names_[i] == name && !values_[i].is_null()) {
+        out = values_[i];
+        return true;
+      }
+    return false;
+  }
+
+ private:
+  const std::vector<std::string>& names_;
+  const std::vector<TModel>& values_;
+};
+
+}  // namespace
+
+Status ElementsBody::render(Environment& env) {
+  std::optional<DirectiveLoopVars> vars;
+  std::optional<ScopeGuard> guard;
+  if (names_ && !names_->empty()) {
+    vars.emplace(*names_, *values_);
+    guard.emplace(env, *vars);
+  }
+  RunSignal sig = env.run(body_);
+  switch (sig.kind) {
+    case RunSignal::Kind::Done: return ok();
+    case RunSignal::Kind::Failed: return std::move(*sig.error);
+    case RunSignal::Kind::Returned: break;
+  }
+  returned_ = true;
+  return_value_ = std::move(sig.value);
+  return Error::misc("<#return> is illegal in this context");
 }
 
 }  // namespace tovarn

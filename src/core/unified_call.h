@@ -49,4 +49,28 @@ struct UnifiedCall : ElementData {
   std::optional<ElementList> body;     // the nested content; absent for "/>"
 };
 
+// The nested content handed to a user-defined directive or a transform: it
+// runs `body` in the caller's context, with the call's loop-variable names
+// bound to the values the directive set (when there are any). A #return
+// inside it is remembered so that the caller can pass it on after the
+// directive finishes, and so it still reaches the macro that owns it.
+class ElementsBody final : public TemplateDirectiveBody {
+ public:
+  explicit ElementsBody(const ElementList& body) : body_(body) {}
+  ElementsBody(const ElementList& body, const std::vector<std::string>& names, const std::vector<TModel>& values)
+      : body_(body), names_(&names), values_(&values) {}
+
+  Status render(Environment& env) override;
+
+  bool returned() const { return returned_; }
+  std::optional<TModel>& return_value() { return return_value_; }
+
+ private:
+  const ElementList& body_;
+  const std::vector<std::string>* names_ = nullptr;
+  const std::vector<TModel>* values_ = nullptr;
+  bool returned_ = false;
+  std::optional<TModel> return_value_;
+};
+
 }  // namespace tovarn

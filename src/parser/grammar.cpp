@@ -1,7 +1,8 @@
 // grammar.cpp — the Parser object: construction, token access with its
 // lookahead queue, the top-level parse (header, body, clean-up, Template),
-// and the entry points of the grammar parts that are still to come.
+// and the top-level clean-up.
 #include "parser/grammar.h"
+#include "parser/grammar_element_helpers.h"
 
 #include <algorithm>
 
@@ -10,35 +11,6 @@
 
 namespace tovarn {
 
-namespace {
-
-bool is_whitespace_only(std::string_view s) {
-  return std::all_of(s.begin(), s.end(), [](char c) { return is_tvl_space(static_cast<unsigned char>(c)); });
-}
-
-bool is_marker(ElementKind k) {
-  return k == ElementKind::T || k == ElementKind::Nt || k == ElementKind::Rt || k == ElementKind::Lt;
-}
-
-// Kinds between which white-space-only text is dropped at the top level.
-bool is_declaration(ElementKind k) {
-  switch (k) {
-    case ElementKind::AssignmentGroup:
-    case ElementKind::Assignment:
-    case ElementKind::BlockAssignment:
-    case ElementKind::GlobalAssignment:
-    case ElementKind::LocalAssignment:
-    case ElementKind::MacroDef:
-    case ElementKind::Comment:
-    case ElementKind::Import:
-    case ElementKind::Setting:
-      return true;
-    default:
-      return false;
-  }
-}
-
-}  // namespace
 
 Result<Rc<Template>> parse(const Rc<Configuration>& configuration, std::string_view name, std::string_view source) {
   Parser parser(configuration, name, source);
@@ -127,7 +99,7 @@ Status Parser::expect_tag_end_raw() {
 // otherwise the lexer goes back to the start and nothing is consumed.
 Status Parser::parse_header_if_present() {
   TextChunk first = lexer_.next_text_chunk();
-  if (first.end == ChunkEnd::TagStart && is_whitespace_only(first.text)) {
+  if (first.end == ChunkEnd::TagStart && is_whitespace_text(first.text)) {
     TagOpen open = lexer_.read_tag_open();
     if (open.kind == TagKind::Directive && ascii_lower(lexer_.read_name()) == "tvl") {
       lexer_.decide_tag_syntax(open.square);
@@ -163,13 +135,13 @@ Result<Rc<Template>> Parser::parse_template() {
 }
 
 void clean_up_top_level(ElementList& elements) {
-  std::erase_if(elements, [](const Element& e) { return is_marker(e.kind); });
+  std::erase_if(elements, [](const Element& e) { return is_ws_marker(e.kind); });
   std::vector<bool> drop(elements.size(), false);
   for (size_t i = 0; i < elements.size(); ++i) {
     const Element& e = elements[i];
-    if ((e.kind != ElementKind::Text && e.kind != ElementKind::TextChunk) || !is_whitespace_only(e.text)) continue;
-    bool prev_ok = i == 0 || is_declaration(elements[i - 1].kind);
-    bool next_ok = i + 1 == elements.size() || is_declaration(elements[i + 1].kind);
+    if ((e.kind != ElementKind::Text && e.kind != ElementKind::TextChunk) || !is_whitespace_text(e.text)) continue;
+    bool prev_ok = i == 0 || is_declaration_kind(elements[i - 1].kind);
+    bool next_ok = i + 1 == elements.size() || is_declaration_kind(elements[i + 1].kind);
     drop[i] = prev_ok && next_ok;
   }
   size_t k = 0;

@@ -271,27 +271,35 @@ class Stripper {
     std::vector<Side> memo_back, memo_fwd;
   };
 
-  Side left_context(ListState& st, size_t i);
-  Side right_context(ListState& st, size_t i);
+  Side line_context(ListState& st, size_t i, bool forward);
+  Side left_context(ListState& st, size_t i) { return line_context(st, i, false); }
+  Side right_context(ListState& st, size_t i) { return line_context(st, i, true); }
   void edit_text(ListState& st, size_t i);
   void mark_bodies(ListState& st, size_t i);
 
   std::vector<std::pair<Element*, std::string>> edits_;
 };
 
-Side Stripper::left_context(ListState& st, size_t i) {
-  const uint32_t line = st.list[i].line;
+// What stands beside element i on its line, looking backwards (its begin
+// line) or forwards (its end line): content, or the edge of the line. The
+// verdict is memoised for every element passed on the way.
+Side Stripper::line_context(ListState& st, size_t i, bool forward) {
+  const uint32_t line = forward ? end_line_of(st.list[i]) : st.list[i].line;
+  std::vector<uint32_t>& memo_line = forward ? st.memo_fwd_line : st.memo_back_line;
+  std::vector<Side>& memo = forward ? st.memo_fwd : st.memo_back;
   std::vector<size_t> visited;
-  Side verdict = st.ctx.left;
-  for (size_t j = i; j-- > 0;) {
-    if (st.memo_back_line[j] == line) {
-      verdict = st.memo_back[j];
+  Side verdict = forward ? st.ctx.right : st.ctx.left;
+  const size_t n = st.list.size();
+  for (size_t step = 1; forward ? i + step < n : step <= i; ++step) {
+    const size_t j = forward ? i + step : i - step;
+    if (memo_line[j] == line) {
+      verdict = memo[j];
       break;
     }
     visited.push_back(j);
     const Element& e = st.list[j];
     if (is_ws_marker(e.kind) || st.ignorable[j]) continue;
-    Leaf l = last_leaf(e);
+    Leaf l = forward ? first_leaf(e) : last_leaf(e);
     uint32_t l_line = l.cls == LeafClass::Transparent ? e.line : l.line;
     if (l_line != line || l.cls == LeafClass::Break) {
       verdict = Side::Edge;
@@ -303,38 +311,8 @@ Side Stripper::left_context(ListState& st, size_t i) {
     }
   }
   for (size_t j : visited) {
-    st.memo_back_line[j] = line;
-    st.memo_back[j] = verdict;
-  }
-  return verdict;
-}
-
-Side Stripper::right_context(ListState& st, size_t i) {
-  const uint32_t line = end_line_of(st.list[i]);
-  std::vector<size_t> visited;
-  Side verdict = st.ctx.right;
-  for (size_t j = i + 1; j < st.list.size(); ++j) {
-    if (st.memo_fwd_line[j] == line) {
-      verdict = st.memo_fwd[j];
-      break;
-    }
-    visited.push_back(j);
-    const Element& e = st.list[j];
-    if (is_ws_marker(e.kind) || st.ignorable[j]) continue;
-    Leaf l = first_leaf(e);
-    uint32_t l_line = l.cls == LeafClass::Transparent ? e.line : l.line;
-    if (l_line != line || l.cls == LeafClass::Break) {
-      verdict = Side::Edge;
-      break;
-    }
-    if (l.cls == LeafClass::Content) {
-      verdict = Side::Content;
-      break;
-    }
-  }
-  for (size_t j : visited) {
-    st.memo_fwd_line[j] = line;
-    st.memo_fwd[j] = verdict;
+    memo_line[j] = line;
+    memo[j] = verdict;
   }
   return verdict;
 }
