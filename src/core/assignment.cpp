@@ -201,7 +201,10 @@ Result<TModel> eval_add_concat(Environment& env, const TModel& left, const TMode
   if (left.has(Cap::Sequence) && right.has(Cap::Sequence)) return concat_sequences(left, right);
   Result<std::string> ls = model_to_string(env, left);
   Result<std::string> rs = ls.ok() ? model_to_string(env, right) : Result<std::string>(std::string());
-  if (ls.ok() && rs.ok()) return TModel::from_scalar(std::move(ls.value()) + rs.value());
+  if (ls.ok() && rs.ok()) {
+    TRY(check_text_size(ls->size(), rs->size()));
+    return TModel::from_scalar(std::move(ls.value()) + rs.value());
+  }
   if (left.has(Cap::Hash) && right.has(Cap::Hash)) {
     if (left.has(Cap::HashEx) && right.has(Cap::HashEx)) return merge_hashes(left, right);
     return CombinedHash::join(left, right);

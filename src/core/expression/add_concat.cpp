@@ -59,6 +59,13 @@ Result<std::string> operand_text(Environment& env, const TModel& v) { return mod
 
 }  // namespace
 
+Status check_text_size(uint64_t a, uint64_t b) {
+  if (a > kMaxBuiltStringBytes || b > kMaxBuiltStringBytes - a)
+    return Error::misc("Can't concatenate the strings: the result would be longer than " +
+                       std::to_string(kMaxBuiltStringBytes) + " bytes.");
+  return ok();
+}
+
 std::optional<std::string> concat_plain(const TModel& left, const TModel& right) {
   const std::string* pa = left->plain_text();
   const std::string* pb = right->plain_text();
@@ -115,6 +122,7 @@ Result<TModel> concat_values(Environment& env, const TModel& a, const TModel& b)
   if (a.has(Cap::Hash) && b.has(Cap::Hash)) return join_hashes(a, b);
   ASSIGN_OR_RETURN(std::string sa, operand_text(env, a));
   ASSIGN_OR_RETURN(std::string sb, operand_text(env, b));
+  TRY(check_text_size(sa.size(), sb.size()));
   if (is_markup(a) || is_markup(b))
     return join_with_markup(env, ConcatOperand{is_markup(a) ? &a : nullptr, sa},
                             ConcatOperand{is_markup(b) ? &b : nullptr, sb});
@@ -127,6 +135,7 @@ Result<TModel> eval_interpolated_string(Environment& env, const InterpolatedStri
   std::optional<TModel> markup;  // the result once one was
   // Adds one piece: plain text, or a markup value with its markup text.
   auto append = [&](const TModel* piece_markup, std::string_view piece) -> Status {
+    TRY(check_text_size(text.size(), piece.size()));
     if (!markup && !piece_markup) {
       text += piece;
       return ok();

@@ -20,6 +20,13 @@ class Environment;
 
 // The most items a sequence built by joining or slicing may have.
 inline constexpr uint64_t kMaxBuiltSequenceItems = 16777216;
+// The longest text concatenation may build (the output limit: a longer text
+// could never be printed), so that repeated doubling fails instead of
+// exhausting memory.
+inline constexpr uint64_t kMaxBuiltStringBytes = 67108864;
+
+// Fails when texts of `a` and `b` bytes joined would pass kMaxBuiltStringBytes.
+Status check_text_size(uint64_t a, uint64_t b);
 
 // `a + b` on two evaluated operands.
 Result<TModel> concat_values(Environment& env, const TModel& a, const TModel& b);
