@@ -15,27 +15,6 @@ namespace tovarn {
 
 namespace {
 
-// The call's loop-variable names bound by position to the #nested values;
-// surplus values are ignored and names without a value stay unbound.
-class NestedLoopVars final : public LocalScope {
- public:
-  NestedLoopVars(const std::vector<std::string>& names, const std::vector<TModel>& values)
-      : names_(names), values_(values) {}
-  bool lookup(std::string_view name, const Environment&, TModel& out) const override {
-    const size_t n = std::min(names_.size(), values_.size());
-    for (size_t i = n; i-- > 0;)
-      if (names_[i] == name) {
-        out = values_[i];
-        return true;
-      }
-    return false;
-  }
-
- private:
-  const std::vector<std::string>& names_;
-  const std::vector<TModel>& values_;
-};
-
 // Returns the environment to the caller of the innermost macro call for its
 // lifetime: that call's frame popped, and the caller's namespace, local
 // scopes, macro name and executing template name back in place. Everything
@@ -85,7 +64,8 @@ ExecOutcome exec_body_instruction(Environment& env, const Element& e) {
   if (!frame->nested()) return ExecOutcome::normal();
 
   CallerContext caller(env, *frame);
-  NestedLoopVars vars(frame->loop_vars(), values);
+  // The call's loop-variable names, bound by position to the #nested values.
+  NameBindings vars(frame->loop_vars(), values);
   ScopeGuard bound(env, vars);
   RunSignal sig = env.run(*frame->nested());
   switch (sig.kind) {

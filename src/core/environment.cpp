@@ -233,6 +233,15 @@ std::vector<StackFrame> Environment::trace_frames() const {
   return frames;
 }
 
+bool NameBindings::lookup(std::string_view name, const Environment&, TModel& out) const {
+  for (size_t i = std::min(names_.size(), values_.size()); i-- > 0;)
+    if (names_[i] == name && !(skip_null_ && values_[i].is_null())) {
+      out = values_[i];
+      return true;
+    }
+  return false;
+}
+
 bool Environment::find_local(std::string_view name, TModel& out) const {
   for (size_t i = local_scopes_.size(); i-- > 0;)
     if (local_scopes_[i]->lookup(name, *this, out)) return true;

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -82,6 +83,22 @@ class LocalScope {
   // may decline a name it holds (a null loop variable under the
   // fallback_on_null_loop_variable setting) so that outer scopes are asked.
   virtual bool lookup(std::string_view name, const Environment& env, TModel& out) const = 0;
+};
+
+// Names bound by position to values: lambda parameters, the loop variables
+// of a call body. A name without a value (more names than values) stays
+// unbound, and so does one whose value is the Null value when `skip_null` is
+// set; of repeated names the last wins. The spans must outlive the scope.
+class NameBindings : public LocalScope {
+ public:
+  NameBindings(std::span<const std::string> names, std::span<const TModel> values, bool skip_null = false)
+      : names_(names), values_(values), skip_null_(skip_null) {}
+  bool lookup(std::string_view name, const Environment& env, TModel& out) const override;
+
+ private:
+  std::span<const std::string> names_;
+  std::span<const TModel> values_;
+  bool skip_null_;
 };
 
 // What a template lookup found: a parsed template or, when no parsing was

@@ -152,35 +152,13 @@ ExecOutcome exec_unified_call(Environment& env, const Element& e) {
 }
 
 
-namespace {
-
-// Binds a call's loop-variable names to the values a directive set; a name
-// the directive left unset (null) is not bound.
-class DirectiveLoopVars final : public LocalScope {
- public:
-  DirectiveLoopVars(const std::vector<std::string>& names, const std::vector<TModel>& values)
-      : names_(names), values_(values) {}
-  bool lookup(std::string_view name, const Environment&, TModel& out) const override {
-    for (size_t i = 0; i < names_.size() && i < values_.size(); ++i)
-      if (names_[i] == name && !values_[i].is_null()) {
-        out = values_[i];
-        return true;
-      }
-    return false;
-  }
-
- private:
-  const std::vector<std::string>& names_;
-  const std::vector<TModel>& values_;
-};
-
-}  // namespace
-
 Status ElementsBody::render(Environment& env) {
-  std::optional<DirectiveLoopVars> vars;
+  // The call's loop-variable names bound to the values the directive set; a
+  // name the directive left unset (null) stays unbound.
+  std::optional<NameBindings> vars;
   std::optional<ScopeGuard> guard;
   if (names_ && !names_->empty()) {
-    vars.emplace(*names_, *values_);
+    vars.emplace(*names_, *values_, /*skip_null=*/true);
     guard.emplace(env, *vars);
   }
   RunSignal sig = env.run(body_);

@@ -30,20 +30,4 @@ Result<TModel> call_lambda(Environment& env, const LambdaValue& lambda, std::spa
   return eval(env, lambda.body());
 }
 
-LocalBindings::LocalBindings(Environment& env, std::span<const std::string> names, std::span<const TModel> values)
-    : scopes_(env.local_scopes()), names_(names), values_(values) {
-  scopes_.push_back(this);
-}
-
-LocalBindings::~LocalBindings() { scopes_.pop_back(); }
-
-bool LocalBindings::lookup(std::string_view name, const Environment&, TModel& out) const {
-  for (size_t i = names_.size(); i-- > 0;)
-    if (names_[i] == name) {
-      out = values_[i];
-      return true;
-    }
-  return false;
-}
-
 }  // namespace tovarn

@@ -58,9 +58,12 @@ Result<TModel> call_lambda(Environment& env, const LambdaValue& lambda, std::spa
 // a local scope of the environment. `names` and `values` must outlive the
 // object and have equal sizes.
 //   LocalBindings b(env, name, item);   // `name` reads as `item` until b goes away
-class LocalBindings final : public LocalScope {
+class LocalBindings final : public NameBindings {
  public:
-  LocalBindings(Environment& env, std::span<const std::string> names, std::span<const TModel> values);
+  LocalBindings(Environment& env, std::span<const std::string> names, std::span<const TModel> values)
+      : NameBindings(names, values), scopes_(env.local_scopes()) {
+    scopes_.push_back(this);
+  }
   // One name, as #escape placeholders need.
   LocalBindings(Environment& env, const std::string& name, const TModel& value)
       : LocalBindings(env, std::span<const std::string>(&name, 1), std::span<const TModel>(&value, 1)) {}
@@ -69,14 +72,10 @@ class LocalBindings final : public LocalScope {
   LocalBindings(Environment&, const std::string&, TModel&&) = delete;
   LocalBindings(const LocalBindings&) = delete;
   LocalBindings& operator=(const LocalBindings&) = delete;
-  ~LocalBindings() override;
-
-  bool lookup(std::string_view name, const Environment& env, TModel& out) const override;
+  ~LocalBindings() override { scopes_.pop_back(); }
 
  private:
   std::vector<const LocalScope*>& scopes_;
-  std::span<const std::string> names_;
-  std::span<const TModel> values_;
 };
 
 }  // namespace tovarn
