@@ -436,9 +436,16 @@ Result<ExprPtr> ExprGrammar::atomic_expression() {
   }
 }
 
+constexpr int64_t kMaxLiteralScale = 10000;
+
 Result<ExprPtr> ExprGrammar::number_literal_expr(const Token& t) {
   std::optional<TNumber> n = number_literal(t.text);
   if (!n) return p_.error_at(t, "Invalid number literal: \"" + t.text + "\".");
+  // A decimal's scale decides how many digits its text has; an exponent in
+  // the millions would make printing or adding it build gigabytes of digits.
+  if (n->kind() == NumberKind::BigDecimal && std::abs(n->big_decimal().scale()) > kMaxLiteralScale)
+    return p_.error_at(t, "The exponent of the number literal \"" + t.text + "\" is out of range (the decimal "
+                          "point may move at most " + std::to_string(kMaxLiteralScale) + " places).");
   auto node = make_expr<NumberLiteralExpr>(ExprKind::NumberLiteral, t.start.line, t.start.column);
   node->value = TModel::from_number(*n);
   node->number = std::move(*n);
