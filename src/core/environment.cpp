@@ -13,6 +13,7 @@ namespace tovarn {
 // ---- Namespace -------------------------------------------------------------
 
 std::optional<TModel> Namespace::get_member(std::string_view name) const {
+  if (vars_.empty() && macros_.empty()) return std::nullopt;  // the common case for the global namespace
   if (auto v = get_variable_only(name)) return v;
   if (Rc<MacroDef> m = get_macro(name)) return macro_value(m);
   return std::nullopt;
