@@ -16,4 +16,5 @@ data = {
     "balance": 1234.5,
     "orders": [{"item": "tea", "qty": 2}, {"item": "scones", "qty": 6}],
 }
-print(cfg.get_template("hello.tvl").process(data), end="")
+text = cfg.get_template("hello.tvl").process(data)
+print(text, end="" if text.endswith("\n") else "\n")
