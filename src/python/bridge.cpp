@@ -502,18 +502,6 @@ const char* kind_name(ModelKind k) {
   return "?";
 }
 
-const char* number_kind_name(NumberKind k) {
-  switch (k) {
-    case NumberKind::Int: return "Int";
-    case NumberKind::Long: return "Long";
-    case NumberKind::BigInteger: return "BigInteger";
-    case NumberKind::Float: return "Float";
-    case NumberKind::Double: return "Double";
-    case NumberKind::BigDecimal: return "BigDecimal";
-  }
-  return "?";
-}
-
 const char* date_kind_name(DateKind k) {
   switch (k) {
     case DateKind::Date: return "Date";
@@ -618,7 +606,7 @@ PyObject* hook_read(PyObject*, PyObject* args, PyObject* kwargs) {
   if (*what == "number") {
     Result<TNumber> r = v->get_number();
     if (!take(r)) return nullptr;
-    return Py_BuildValue("(ss)", number_kind_name(r->kind()), r->to_plain_string().c_str());
+    return Py_BuildValue("(ss)", number_kind_name(r->kind()).data(), r->to_plain_string().c_str());
   }
   if (*what == "boolean") {
     Result<bool> r = v->get_boolean();

@@ -290,6 +290,18 @@ std::string TNumber::to_plain_string() const {
   return {};
 }
 
+std::string_view number_kind_name(NumberKind kind) {
+  switch (kind) {
+    case NumberKind::Int: return "Int";
+    case NumberKind::Long: return "Long";
+    case NumberKind::BigInteger: return "BigInteger";
+    case NumberKind::Float: return "Float";
+    case NumberKind::Double: return "Double";
+    case NumberKind::BigDecimal: return "BigDecimal";
+  }
+  return "?";
+}
+
 std::string float_plain_text(float v) { return plain_text(v); }
 std::string double_plain_text(double v) { return plain_text(v); }
 

@@ -55,6 +55,9 @@ class BigDecimal {
 
 enum class NumberKind : uint8_t { Int, Long, BigInteger, Float, Double, BigDecimal };
 
+// The kind's name as written above ("Int", "BigDecimal", ...).
+std::string_view number_kind_name(NumberKind kind);
+
 class TNumber {
  public:
   TNumber() noexcept : kind_(NumberKind::Int) { u_.i64 = 0; }

@@ -37,21 +37,9 @@ TNumber dec(const char* text) {
   return TNumber::from_big_decimal(d.value_or(BigDecimal()));
 }
 
-const char* kind_name(NumberKind k) {
-  switch (k) {
-    case NumberKind::Int: return "Int";
-    case NumberKind::Long: return "Long";
-    case NumberKind::BigInteger: return "BigInteger";
-    case NumberKind::Float: return "Float";
-    case NumberKind::Double: return "Double";
-    case NumberKind::BigDecimal: return "BigDecimal";
-  }
-  return "?";
-}
-
 // "Kind:text" for a number (the text shows a BigDecimal's scale), or
 // "error:message" for a failure, so results compare as one string.
-std::string describe(const TNumber& n) { return std::string(kind_name(n.kind())) + ":" + n.to_plain_string(); }
+std::string describe(const TNumber& n) { return std::string(number_kind_name(n.kind())) + ":" + n.to_plain_string(); }
 std::string describe(Result<TNumber> r) {
   if (!r.ok()) return "error:" + r.error()->text;
   return describe(r.value());

@@ -113,18 +113,6 @@ ExprPtr parse_expr(std::string_view text) {
   return e.ok() ? std::move(e.value()) : ExprPtr();
 }
 
-const char* number_kind(NumberKind k) {
-  switch (k) {
-    case NumberKind::Int: return "Int";
-    case NumberKind::Long: return "Long";
-    case NumberKind::BigInteger: return "BigInteger";
-    case NumberKind::Float: return "Float";
-    case NumberKind::Double: return "Double";
-    case NumberKind::BigDecimal: return "BigDecimal";
-  }
-  return "?";
-}
-
 // A compact, exact picture of a value: `Int 3`, `"abc"`, `[Int 1, "a"]`,
 // `{a: Int 1}`, `null`, `gpn`, `markup(HTML) <b>|plain`, `lambda`.
 std::string show(const TModel& v) {
@@ -133,7 +121,7 @@ std::string show(const TModel& v) {
   switch (v.kind()) {
     case ModelKind::Number: {
       TNumber n = v.get_number().value();
-      return std::string(number_kind(n.kind())) + " " + n.to_plain_string();
+      return std::string(number_kind_name(n.kind())) + " " + n.to_plain_string();
     }
     case ModelKind::String: return "\"" + std::string(v.get_scalar().value().view()) + "\"";
     case ModelKind::Boolean: return v.get_boolean().value() ? "true" : "false";
